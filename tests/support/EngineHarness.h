@@ -13,8 +13,6 @@ class EngineHarness
 public:
     EngineHarness();
 
-    TFFmpegVCL engine;
-
     // Everything the handlers saw. Guarded by mutex (terminate arrives on engine threads).
     std::mutex mutex;
     std::vector<TTerminateInfo> ends;
@@ -23,6 +21,10 @@ public:
     bool progressOffUiThread = false;
     bool runEnded = false;
     QElapsedTimer clock;
+
+    // Last, so that it is destroyed first: its threads may still call the handlers,
+    // which use the members above.
+    TFFmpegVCL engine;
 
     // Adds a task with its output; the task index, or -1.
     int add(const QString &source, const QString &dest, const TOutputOptions &out = TOutputOptions(),
