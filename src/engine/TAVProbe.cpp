@@ -124,11 +124,10 @@ int64_t TAVProbe::StreamBitRate(int index) const
         if (i == index)
             continue;
         const AVCodecParameters *p = m_ctx->streams[i]->codecpar;
-        if (p->bit_rate > 0) {
+        if (p->bit_rate > 0)
             rest -= p->bit_rate;
-        } else if (p->codec_type == AVMEDIA_TYPE_AUDIO || (p->codec_type == AVMEDIA_TYPE_VIDEO && i != index)) {
+        else if (p->codec_type == AVMEDIA_TYPE_AUDIO || p->codec_type == AVMEDIA_TYPE_VIDEO)
             return -1; // another stream's share is unknown: no honest estimate
-        }
     }
     return rest > 0 ? rest : -1;
 }

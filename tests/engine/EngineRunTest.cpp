@@ -102,7 +102,8 @@ TEST_F(EngineRun, ProgressArrivesOnTheUiThreadEveryHalfSecond)
         EXPECT_GE(h.progress[i].FrameNumber, h.progress[i - 1].FrameNumber);
         EXPECT_GE(h.progress[i].CurrentSize, h.progress[i - 1].CurrentSize);
         if (i + 1 < h.progress.size()) { // the last report comes at the end, off the beat
-            EXPECT_NEAR(double(h.progressAtMs[i] - h.progressAtMs[i - 1]), 500.0, 200.0);
+            EXPECT_GE(h.progressAtMs[i] - h.progressAtMs[i - 1], 350);
+            EXPECT_LE(h.progressAtMs[i] - h.progressAtMs[i - 1], 800);
         }
     }
     EXPECT_EQ(h.progress.front().TaskIndex, 0);
@@ -165,7 +166,7 @@ TEST_F(EngineRun, PauseHoldsTheTaskAndResumeLosesNothing)
 {
     EngineHarness h;
     TOutputOptions out;
-    out.VideoCodecName = "mpeg4";
+    out.VideoCodecName = "libx264"; // slow enough to be caught running
     out.AudioCodecName = "pcm_s16le";
     out.DurationLimit = 12'000'000;
     ASSERT_EQ(h.add(Fixture("long.mkv"), tempPath("p.mkv"), out), 0);
