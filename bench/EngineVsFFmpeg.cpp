@@ -103,9 +103,12 @@ int main(int argc, char **argv)
     const QString source = dir + "/source-720p-30s.mp4";
     if (!QFileInfo::exists(source)) {
         std::printf("making the source clip...\n");
-        if (!RunFFmpeg({"-f", "lavfi", "-i", "testsrc2=size=1280x720:rate=25:duration=30", "-f", "lavfi", "-i",
-                        "sine=frequency=440:sample_rate=44100:duration=30", "-ac", "2", "-c:v", "libx264", "-preset",
-                        "veryfast", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", source}))
+        if (!RunFFmpeg({"-f",      "lavfi",    "-i",       "testsrc2=size=1280x720:rate=25:duration=30",
+                        "-f",      "lavfi",    "-i",       "sine=frequency=440:sample_rate=44100:duration=30",
+                        "-ac",     "2",        "-c:v",     "libx264",
+                        "-preset", "veryfast", "-pix_fmt", "yuv420p",
+                        "-c:a",    "aac",      "-b:a",     "128k",
+                        source}))
             return 1;
     }
 
