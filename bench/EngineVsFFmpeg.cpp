@@ -5,6 +5,11 @@
 //
 // Source: 30 s of 1280x720 testsrc2 at 25 fps with a 440 Hz tone, H.264 + AAC in MP4,
 // made once with the ffmpeg program. Prints the median of each side and their ratio.
+//
+// The frame hook part converts 20 s of it to MPEG-4 three ways: unhooked, hooked with a
+// handler that draws nothing, hooked with one that draws a 400x100 box on every frame,
+// and compares them with the ffmpeg program making the same round trip through BGR
+// (-vf format=bgr24,format=yuv420p).
 
 #include "engine/TFFmpegVCL.h"
 
@@ -18,6 +23,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <vector>
 
@@ -43,10 +49,19 @@ struct Case
     QStringList ffmpegArgs; // between input and output
 };
 
+enum class Hook { None, Nothing, Box };
+
 // Converts with the engine as the program does (one task, Start(1), wait for the end).
-double EngineSeconds(const QString &source, const QString &dest, const TOutputOptions &options)
+double EngineSeconds(const QString &source, const QString &dest, const TOutputOptions &options, Hook hook = Hook::None)
 {
     TFFmpegVCL engine;
+    if (hook != Hook::None) {
+        engine.SetOnCustomHook([hook](TFFmpegVCL *, TCustomHookInfo &info) {
+            if (hook == Hook::Box)
+                for (int y = 100; y < 200; ++y)
+                    std::memset(info.Bitmap->scanLine(y) + 3 * 100, 0xFF, 3 * 400);
+        });
+    }
     std::atomic<bool> ended = false;
     std::atomic<bool> ok = false;
     engine.SetOnTerminate([&](TFFmpegVCL *, const TTerminateInfo &info) {
@@ -58,7 +73,9 @@ double EngineSeconds(const QString &source, const QString &dest, const TOutputOp
     QElapsedTimer t;
     t.start();
     const int task = engine.AddTask(source);
-    engine.SetOutputFile(task, dest, options);
+    TOutputOptions o = options;
+    o.HookFrames = hook != Hook::None;
+    engine.SetOutputFile(task, dest, o);
     engine.Start(1);
     while (!ended) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
@@ -140,5 +157,27 @@ int main(int argc, char **argv)
         std::printf("%-26s %10.2f %10.2f %8.3f\n", c.name, e, f, e / f);
         std::fflush(stdout);
     }
+
+    // The frame hook: 20 s to MPEG-4 2000k + AAC.
+    TOutputOptions mpeg4 = cases[0].options;
+    mpeg4.DurationLimit = 20'000'000;
+    const QStringList limit{"-t", "20"};
+    std::vector<double> plain, nothing, box, roundTrip;
+    for (int r = 0; r < runs; ++r) {
+        plain.push_back(EngineSeconds(source, dir + "/plain.mp4", mpeg4));
+        nothing.push_back(EngineSeconds(source, dir + "/nothing.mp4", mpeg4, Hook::Nothing));
+        box.push_back(EngineSeconds(source, dir + "/box.mp4", mpeg4, Hook::Box));
+        roundTrip.push_back(
+            FFmpegSeconds(source, dir + "/ffmpeg-bgr.mp4",
+                          limit + QStringList{"-vf", "format=bgr24,format=yuv420p"} + cases[0].ffmpegArgs));
+    }
+    const double p = Median(plain), n = Median(nothing), b = Median(box), f = Median(roundTrip);
+    std::printf("\nframe hook, 1280x720, 20 s, mpeg4 2000k + aac 128k (median s)\n");
+    std::printf("  engine unhooked               %6.2f\n", p);
+    std::printf("  engine hooked, draws nothing  %6.2f  overhead %+.1f %%  vs ffmpeg round trip %.3f\n", n,
+                100 * (n / p - 1), n / f);
+    std::printf("  engine hooked, draws a box    %6.2f  overhead %+.1f %%  vs ffmpeg round trip %.3f\n", b,
+                100 * (b / p - 1), b / f);
+    std::printf("  ffmpeg with the BGR round trip %5.2f\n", f);
     return 0;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/ThreadPriority.h"
+
 #include <QImage>
 #include <QString>
 #include <cstdint>
@@ -70,8 +72,6 @@ struct TOutputOptions
     double MuxPreload = -1;  // seconds
     bool ScanOffset = false; // SVCD scan offsets
 };
-
-enum class TThreadPriority { Idle, Lowest, Lower, Normal };
 
 struct TProgressInfo
 {

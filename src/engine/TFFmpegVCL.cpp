@@ -1,6 +1,8 @@
 #include "engine/TFFmpegVCL.h"
 
 #include "engine/EngineLog.h"
+#include "engine/FrameBgr.h"
+#include "engine/FrameHook.h"
 #include "engine/TaskControl.h"
 #include "engine/Transcoder.h"
 
@@ -168,17 +170,47 @@ void TFFmpegVCL::RunAll(std::vector<RunItem> items, int maxParallel)
 
 void TFFmpegVCL::RunTask(const RunItem &item, const std::shared_ptr<TaskControl> &control)
 {
+    // Before any codec starts its own threads: they inherit the priority.
+    platform::SetCurrentThreadPriority(ThreadPriority());
+
     TranscodeHooks hooks;
+    FrameHookBridge bridge(item.index);
+    if (item.output.HookFrames) {
+        hooks.videoFrame = [this, &bridge](AVFrame *frame, int64_t number, int64_t pts) {
+            if (const CustomHookHandler handler = Current(m_onCustomHook))
+                bridge.run(frame, number, pts, [&](TCustomHookInfo &info) { handler(this, info); });
+        };
+    }
+    if (PreviewBitmap()) {
+        // A few pictures a second, never more than one on its way to the UI thread.
+        auto reader = std::make_shared<BgrReader>();
+        auto inFlight = std::make_shared<std::atomic<bool>>(false);
+        auto last = std::make_shared<std::chrono::steady_clock::time_point>();
+        hooks.convertedFrame = [this, reader, inFlight, last, index = item.index](const AVFrame *frame) {
+            const auto now = std::chrono::steady_clock::now();
+            if (now - *last < std::chrono::milliseconds(250) || inFlight->load())
+                return;
+            *last = now;
+            TPreviewInfo info;
+            info.TaskIndex = index;
+            if (!reader->read(frame, info.Bitmap))
+                return;
+            inFlight->store(true);
+            QMetaObject::invokeMethod(
+                this,
+                [this, info, inFlight] {
+                    inFlight->store(false);
+                    if (const PreviewHandler handler = Current(m_onPreview))
+                        handler(this, info);
+                },
+                Qt::QueuedConnection);
+        };
+    }
     hooks.progress = [this](const TProgressInfo &info) {
         QMetaObject::invokeMethod(
             this,
             [this, info] {
-                ProgressHandler handler;
-                {
-                    std::lock_guard lock(m_mutex);
-                    handler = m_onProgress;
-                }
-                if (handler)
+                if (const ProgressHandler handler = Current(m_onProgress))
                     handler(this, info);
             },
             Qt::QueuedConnection);
@@ -202,12 +234,7 @@ void TFFmpegVCL::RunTask(const RunItem &item, const std::shared_ptr<TaskControl>
 
 void TFFmpegVCL::RaiseTerminate(const TTerminateInfo &info)
 {
-    TerminateHandler handler;
-    {
-        std::lock_guard lock(m_mutex);
-        handler = m_onTerminate;
-    }
-    if (handler)
+    if (const TerminateHandler handler = Current(m_onTerminate))
         handler(this, info);
 }
 

@@ -98,6 +98,12 @@ private:
     void RunTask(const RunItem &item, const std::shared_ptr<TaskControl> &control);
     void RaiseTerminate(const TTerminateInfo &info);
     void JoinCoordinator();
+    // A copy of a handler taken under the lock, to be called without it.
+    template <typename Handler> Handler Current(const Handler &handler) const
+    {
+        std::lock_guard lock(m_mutex);
+        return handler;
+    }
 
     mutable std::mutex m_mutex;
     std::condition_variable m_runEnded;

@@ -1,5 +1,7 @@
 #include "engine/Transcoder.h"
 
+#include "engine/DevicePresets.h"
+#include "engine/DiscTarget.h"
 #include "engine/EncoderChoice.h"
 #include "engine/EngineLog.h"
 #include "engine/FFmpegPtr.h"
@@ -260,6 +262,15 @@ void Job::openOutput()
     if (destInfo.exists() && destInfo.canonicalFilePath() == QFileInfo(m_inOpt.InFileName).canonicalFilePath())
         Fail(QStringLiteral("The output file %1 is the source itself").arg(m_dest));
 
+    // A disc standard fills in what the task left at the engine's defaults.
+    AVRational sourceRate{0, 1};
+    for (unsigned i = 0; i < m_in->nb_streams; ++i)
+        if (m_in->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO && !IsAttachedPicture(m_in->streams[i])) {
+            sourceRate = av_guess_frame_rate(m_in.get(), m_in->streams[i], nullptr);
+            break;
+        }
+    m_outOpt = ApplyDiscTarget(m_outOpt, sourceRate);
+
     AVFormatContext *oc = nullptr;
     const QByteArray formatName = m_outOpt.OutFormat.trimmed().toUtf8();
     int ret = avformat_alloc_output_context2(&oc, nullptr, formatName.isEmpty() ? nullptr : formatName.constData(),
@@ -318,10 +329,18 @@ void Job::openOutput()
         av_dict_set_int(&muxOptions, "muxrate", m_outOpt.MuxRate, 0);
     if (m_outOpt.MuxPreload >= 0)
         av_dict_set_int(&muxOptions, "preload", int64_t(m_outOpt.MuxPreload * AV_TIME_BASE), 0);
+    const QByteArray muxer(oc->oformat->name);
+    if (muxer == "ipod" || muxer == "psp")
+        av_dict_set(&muxOptions, "movflags", "+faststart", 0); // devices play from the start of the file
 
     // A hidden temporary name beside the destination: renamed over it only on success.
     m_temp = destInfo.absolutePath() + QStringLiteral("/.") + destInfo.fileName() +
              QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+    // Muxers that reopen their file (to move the index to the front) go by the URL.
+    av_freep(&oc->url);
+    oc->url = av_strdup(m_temp.toUtf8().constData());
+    if (!oc->url)
+        throw std::bad_alloc();
     if (!(oc->oformat->flags & AVFMT_NOFILE)) {
         ret = avio_open(&oc->pb, m_temp.toUtf8().constData(), AVIO_FLAG_WRITE);
         if (ret < 0) {
@@ -407,7 +426,16 @@ void Job::setupVideo(AVStream *st, const AVCodec *codec)
     if (!m_outOpt.FrameSizeText.trimmed().isEmpty() && !ParseFrameSizeText(m_outOpt.FrameSizeText))
         Fail(QStringLiteral("Invalid frame size \"%1\"").arg(m_outOpt.FrameSizeText));
 
-    const AVPixelFormat outFormat = ChooseVideoFormat(codec, dec->pix_fmt);
+    AVDictionary *options = nullptr;
+    AVPixelFormat outFormat = ChooseVideoFormat(codec, dec->pix_fmt);
+    if (const TDevicePreset *preset = FindDevicePreset(m_outOpt.EncoderPreset);
+        preset && QByteArray(codec->name) == "libx264") {
+        av_dict_set(&options, "profile", preset->profile, 0);
+        av_dict_set(&options, "level", preset->level, 0);
+        outFormat = AV_PIX_FMT_YUV420P;
+    }
+    if (m_outOpt.ScanOffset)
+        av_dict_set(&options, "scan_offset", "1", 0);
     lane->videoInput = VideoInput{dec->width,
                                   dec->height,
                                   dec->pix_fmt,
@@ -418,12 +446,15 @@ void Job::setupVideo(AVStream *st, const AVCodec *codec)
     try {
         lane->graph = BuildVideoGraph(lane->videoInput, lane->description);
     } catch (const std::runtime_error &e) {
+        av_dict_free(&options);
         Fail(QString::fromUtf8(e.what()));
     }
 
     lane->enc.reset(avcodec_alloc_context3(codec));
-    if (!lane->enc)
+    if (!lane->enc) {
+        av_dict_free(&options);
         throw std::bad_alloc();
+    }
     AVCodecContext *enc = lane->enc.get();
     AVFilterContext *sink = lane->graph.sink;
     enc->width = av_buffersink_get_w(sink);
@@ -453,8 +484,12 @@ void Job::setupVideo(AVStream *st, const AVCodec *codec)
     if (QString::fromUtf8(outDesc ? outDesc->name : "").startsWith(QLatin1String("yuvj")))
         enc->color_range = AVCOL_RANGE_JPEG;
 
-    AVDictionary *options = nullptr;
-    OpenEncoder(*lane, codec, m_out.get(), &options);
+    try {
+        OpenEncoder(*lane, codec, m_out.get(), &options);
+    } catch (...) {
+        av_dict_free(&options);
+        throw;
+    }
     av_dict_free(&options);
     lane->out->sample_aspect_ratio = enc->sample_aspect_ratio;
     lane->out->avg_frame_rate = rate;

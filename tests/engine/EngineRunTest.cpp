@@ -222,18 +222,12 @@ TEST_F(EngineRun, DestroyingARunningEngineStopsIt)
 
 TEST_F(EngineRun, FFmpegMessagesGoThroughTheEngineLog)
 {
-    QStringList lines;
-    std::mutex m;
-    auto previous = SetEngineLogHandler([&](const QString &line) {
-        std::lock_guard lock(m);
-        lines << line;
-    });
+    LogCapture log;
     TOutputOptions out;
     out.VideoCodecName = "h263";
     const TTerminateInfo end = ConvertFile(Fixture("clip.mkv"), tempPath("a.avi"), out);
-    SetEngineLogHandler(previous);
     EXPECT_TRUE(end.Exception);
-    std::lock_guard lock(m);
+    const QStringList lines = log.lines();
     EXPECT_FALSE(lines.filter("H.263").isEmpty()) << lines.join("\n").toStdString();
     EXPECT_TRUE(lines.filter(" @ 0x").isEmpty());
 }

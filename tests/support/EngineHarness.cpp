@@ -1,5 +1,7 @@
 #include "EngineHarness.h"
 
+#include "engine/EngineLog.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QThread>
@@ -92,4 +94,23 @@ TTerminateInfo ConvertFile(const QString &source, const QString &dest, const TOu
         return none;
     }
     return h.endOf(task);
+}
+
+LogCapture::LogCapture()
+{
+    m_previous = SetEngineLogHandler([this](const QString &line) {
+        std::lock_guard lock(m_mutex);
+        m_lines << line;
+    });
+}
+
+LogCapture::~LogCapture()
+{
+    SetEngineLogHandler(m_previous);
+}
+
+QStringList LogCapture::lines() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_lines;
 }

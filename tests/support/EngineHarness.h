@@ -3,6 +3,8 @@
 #include "engine/TFFmpegVCL.h"
 
 #include <QElapsedTimer>
+#include <QStringList>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -35,6 +37,20 @@ public:
     static void wait(int ms);
     // The end record of a task (TaskIndex -2 when there was none).
     TTerminateInfo endOf(int task);
+};
+
+// Collects the engine's log lines for its lifetime.
+class LogCapture
+{
+public:
+    LogCapture();
+    ~LogCapture();
+    QStringList lines() const;
+
+private:
+    mutable std::mutex m_mutex;
+    QStringList m_lines;
+    std::function<void(const QString &)> m_previous;
 };
 
 // Converts one file in one run; the end record of its task.
