@@ -4,14 +4,23 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QImageReader>
 #include <QPainter>
 #include <cmath>
 
+QString FirstFontFace()
+{
+    const QStringList faces = QFontDatabase::families();
+    return faces.isEmpty() ? QFont().family() : faces.first();
+}
+
 QFont WmQFont(const TWmFont &font)
 {
-    QFont f(font.Name);
+    QFont f;
+    if (!font.Name.isEmpty())
+        f.setFamily(font.Name);
     f.setPixelSize(std::max(1, int(std::lround(font.Size * platform::LogicalDpi() / 72.0))));
     f.setBold(font.Bold);
     f.setItalic(font.Italic);

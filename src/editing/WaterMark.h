@@ -14,7 +14,7 @@
 // The font of a text watermark: face, size in points, style set and colour.
 struct TWmFont
 {
-    QString Name = QStringLiteral("Arial");
+    QString Name;  // empty: the application's default face
     int Size = 26; // points
     bool Bold = false;
     bool Italic = false;
@@ -83,6 +83,9 @@ class EWatermarkError : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
+
+// The first face of the system's font list: the watermark editor's default.
+QString FirstFontFace();
 
 // The font as Qt draws it: its point size turned into pixels at the display's logical
 // resolution, the same in the editor and during conversion.

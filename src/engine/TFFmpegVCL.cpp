@@ -93,6 +93,22 @@ bool TFFmpegVCL::SetOutputFile(int task, const QString &fileName, const TOutputO
     return true;
 }
 
+std::optional<TInputOptions> TFFmpegVCL::TaskInputOptions(int task) const
+{
+    std::lock_guard lock(m_mutex);
+    if (task < 0 || task >= int(m_tasks.size()))
+        return std::nullopt;
+    return m_tasks[size_t(task)]->input;
+}
+
+std::optional<TOutputOptions> TFFmpegVCL::TaskOutputOptions(int task) const
+{
+    std::lock_guard lock(m_mutex);
+    if (task < 0 || task >= int(m_tasks.size()) || !m_tasks[size_t(task)]->outputSet)
+        return std::nullopt;
+    return m_tasks[size_t(task)]->output;
+}
+
 int TFFmpegVCL::TaskCount() const
 {
     std::lock_guard lock(m_mutex);

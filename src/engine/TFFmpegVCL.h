@@ -49,6 +49,9 @@ public:
     void RemoveTask(int task);
     bool SetOutputFile(int task, const QString &fileName, const TOutputOptions &options);
     int TaskCount() const;
+    // The options a task was given (nothing for an unknown task).
+    std::optional<TInputOptions> TaskInputOptions(int task) const;
+    std::optional<TOutputOptions> TaskOutputOptions(int task) const;
 
     // Runs the queued tasks in order, at most maxParallel at once.
     void Start(int maxParallel);

@@ -19,6 +19,7 @@
 #include <stdexcept>
 
 extern "C" {
+#include <libavcodec/dv_profile.h>
 #include <libavfilter/buffersink.h>
 #include <libavfilter/buffersrc.h>
 #include <libavutil/channel_layout.h>
@@ -445,6 +446,19 @@ void Job::setupVideo(AVStream *st, const AVCodec *codec)
     lane->description = VideoFilterDescription(m_outOpt, dec->width, dec->height, rate, outFormat);
     try {
         lane->graph = BuildVideoGraph(lane->videoInput, lane->description);
+        // DV takes one pixel format per picture size and rate (NTSC 4:1:1, PAL 4:2:0).
+        const int w = av_buffersink_get_w(lane->graph.sink), h = av_buffersink_get_h(lane->graph.sink);
+        if (codec->id == AV_CODEC_ID_DVVIDEO && codec->pix_fmts && !av_dv_codec_profile2(w, h, outFormat, rate)) {
+            for (const AVPixelFormat *f = codec->pix_fmts; *f != AV_PIX_FMT_NONE; ++f) {
+                const AVDVProfile *profile = av_dv_codec_profile2(w, h, *f, rate);
+                if (profile && profile->pix_fmt == *f) {
+                    outFormat = *f;
+                    lane->description = VideoFilterDescription(m_outOpt, dec->width, dec->height, rate, outFormat);
+                    lane->graph = BuildVideoGraph(lane->videoInput, lane->description);
+                    break;
+                }
+            }
+        }
     } catch (const std::runtime_error &e) {
         av_dict_free(&options);
         Fail(QString::fromUtf8(e.what()));

@@ -1,7 +1,10 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -46,6 +49,15 @@ QString WithTrailingSeparator(const QString &dir)
 QChar NativeSeparator()
 {
     return QDir::separator();
+}
+
+void EnsureRuntimeDir()
+{
+    if (!qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR"))
+        return;
+    const QByteArray dir = QFile::encodeName(QDir::tempPath()) + "/vintra-runtime-" + QByteArray::number(getuid());
+    mkdir(dir.constData(), 0700);
+    qputenv("XDG_RUNTIME_DIR", dir);
 }
 
 } // namespace platform

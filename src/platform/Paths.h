@@ -25,4 +25,8 @@ QString WithTrailingSeparator(const QString &dir);
 // The platform's own separator.
 QChar NativeSeparator();
 
+// Gives the process a private XDG_RUNTIME_DIR when the session has none (a terminal
+// without a desktop, a test run), so that Qt does not complain on every start.
+void EnsureRuntimeDir();
+
 } // namespace platform

@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <cmath>
 #include <fcntl.h>
@@ -86,6 +87,20 @@ bool Make(const QString &name, const QString &target)
         return RunFFmpeg(lavfi("testsrc2=size=640x360:rate=25:duration=30") +
                          lavfi("sine=frequency=440:sample_rate=44100:duration=30") +
                          QStringList{"-c:v", "mpeg4", "-q:v", "4", "-c:a", "aac", target});
+    // "v<W>x<H>.mkv": 1 s of testsrc2 at that size with a tone; "a<rate>k.mp3": 1 s tone
+    // as MP3 at that bit rate; "s<hz>.wav": 1 s tone at that sample rate.
+    static const QRegularExpression sized("^v(\\d+)x(\\d+)\\.mkv$"), mp3("^a(\\d+)k\\.mp3$"), wav("^s(\\d+)\\.wav$");
+    if (const auto m = sized.match(name); m.hasMatch())
+        return RunFFmpeg(
+            lavfi(QStringLiteral("testsrc2=size=%1x%2:rate=25:duration=1").arg(m.captured(1), m.captured(2))) +
+            lavfi("sine=frequency=440:sample_rate=44100:duration=1") +
+            QStringList{"-c:v", "ffv1", "-c:a", "pcm_s16le", target});
+    if (const auto m = mp3.match(name); m.hasMatch())
+        return RunFFmpeg(lavfi("sine=frequency=440:sample_rate=44100:duration=1") +
+                         QStringList{"-ac", "2", "-c:a", "libmp3lame", "-b:a", m.captured(1) + "k", target});
+    if (const auto m = wav.match(name); m.hasMatch())
+        return RunFFmpeg(lavfi(QStringLiteral("sine=frequency=440:sample_rate=%1:duration=1").arg(m.captured(1))) +
+                         QStringList{target});
     auto writeBytes = [&](const QByteArray &bytes) {
         QFile f(target);
         return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();

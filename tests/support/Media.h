@@ -24,6 +24,8 @@ namespace media {
 //   tone.mp3      the same as 128 kbit/s MP3
 //   subs.mkv      clip.mkv with a SubRip subtitle stream
 //   long.mkv      30 s 640x360 testsrc2 (MPEG-4) + sine (AAC)
+//   v<W>x<H>.mkv  1 s of testsrc2 at W×H with a tone;  a<N>k.mp3  1 s tone, MP3 at N kbit/s;
+//   s<HZ>.wav     1 s tone at HZ
 //   text.txt      a text file; empty.mp4  zero bytes; truncated.mp4  half of clip.mp4;
 //   truncated.mkv the first 60 % of clip.mkv
 QString Fixture(const QString &name);
