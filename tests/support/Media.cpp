@@ -62,6 +62,10 @@ bool Make(const QString &name, const QString &target)
         return RunFFmpeg(
             lavfi("color=c=black:size=64x48:rate=25:duration=3,format=yuv420p,geq=lum='3*N':cb=128:cr=128") +
             lavfi(kSine) + QStringList{"-ac", "2", "-c:v", "ffv1", "-c:a", "pcm_s16le", target});
+    if (name == "counter.mp4") // the same, as lossless H.264 with B-frames and one key frame
+        return RunFFmpeg(
+            lavfi("color=c=black:size=64x48:rate=25:duration=3,format=yuv420p,geq=lum='3*N':cb=128:cr=128") +
+            QStringList{"-c:v", "libx264", "-qp", "0", "-bf", "3", "-g", "250", target});
     if (name == "border.mkv")
         return RunFFmpeg(lavfi("color=c=green:size=320x240:rate=25:duration=2,format=yuv444p,"
                                "drawbox=x=0:y=0:w=16:h=240:color=red:t=fill,"

@@ -18,6 +18,7 @@ namespace media {
 //   clip.mkv      3 s 320x240 25 fps testsrc2 (lossless ffv1) + 440 Hz stereo sine (pcm)
 //   clip.mp4      the same as H.264 + AAC
 //   counter.mkv   3 s 64x48 25 fps, frame n has luma 3n; 440 Hz sine
+//   counter.mp4   the same picture as lossless H.264 with B-frames and a single key frame
 //   border.mkv    2 s 320x240 green, a red 16-column bar at the left, a blue 16-row bar at
 //                 the top (lossless, 4:4:4); sine
 //   tone.wav      3 s 1000 Hz sine, 44100 Hz stereo
