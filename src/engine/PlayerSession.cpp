@@ -273,8 +273,8 @@ void PlayerSession::videoLoop()
                     av_frame_unref(frame.get());
                     continue;
                 }
-                image = std::move(m_spare.back());
-                m_spare.pop_back();
+                image = std::move(m_spare.front());
+                m_spare.pop_front();
             }
             const bool ok = reader.read(frame.get(), image);
             av_frame_unref(frame.get());

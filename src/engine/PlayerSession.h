@@ -123,7 +123,9 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Picture> m_pictures;
-    std::vector<QImage> m_spare; // images to decode into, so that playing allocates nothing
+    // Images to decode into, so that playing allocates nothing. The oldest is used first:
+    // by then the window has let go of it and writing into it copies nothing.
+    std::deque<QImage> m_spare;
     bool m_seekRequested = false;
     int64_t m_seekPosition = 0;
     int m_seekId = 0;                              // seeks asked
