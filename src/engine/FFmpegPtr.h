@@ -48,3 +48,7 @@ using SwsPtr = std::unique_ptr<SwsContext, SwsContextFree>;
 
 // FFmpeg's text for an error code.
 QString AVErrorText(int code);
+
+// A decoder for the stream, opened with threads on (frame and slice). Null on failure,
+// with the reason in *why.
+CodecContextPtr OpenStreamDecoder(AVStream *stream, QString *why);

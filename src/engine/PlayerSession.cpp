@@ -24,18 +24,8 @@ int64_t NowUs()
 
 CodecContextPtr OpenPlayerDecoder(AVStream *st)
 {
-    const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
-    if (!codec)
-        return nullptr;
-    CodecContextPtr dec(avcodec_alloc_context3(codec));
-    if (!dec || avcodec_parameters_to_context(dec.get(), st->codecpar) < 0)
-        return nullptr;
-    dec->pkt_timebase = st->time_base;
-    dec->thread_count = 0;
-    dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    if (avcodec_open2(dec.get(), codec, nullptr) < 0)
-        return nullptr;
-    return dec;
+    QString why;
+    return OpenStreamDecoder(st, &why); // a stream that cannot be decoded is not played
 }
 
 } // namespace

@@ -184,6 +184,7 @@ private:
     FramePtr m_frame{av_frame_alloc()};
     FramePtr m_filtered{av_frame_alloc()};
     PacketPtr m_packet{av_packet_alloc()};
+    PacketPtr m_encoded{av_packet_alloc()};
     int64_t m_fileStart = 0; // µs
     int64_t m_outputUs = 0;
     int64_t m_packetsWritten = 0;
@@ -197,7 +198,7 @@ TranscodeResult Job::run()
     InstallFFmpegLog();
     ClearLastFFmpegError();
     try {
-        if (!m_frame || !m_filtered || !m_packet)
+        if (!m_frame || !m_filtered || !m_packet || !m_encoded)
             throw std::bad_alloc();
         openInput();
         openOutput();
@@ -366,21 +367,10 @@ void Job::setTimes(Lane &lane) const
 
 CodecContextPtr OpenDecoder(AVStream *st)
 {
-    const AVCodec *codec = avcodec_find_decoder(st->codecpar->codec_id);
-    if (!codec)
-        Fail(QStringLiteral("No decoder for %1").arg(QString::fromUtf8(avcodec_get_name(st->codecpar->codec_id))));
-    CodecContextPtr dec(avcodec_alloc_context3(codec));
+    QString why;
+    CodecContextPtr dec = OpenStreamDecoder(st, &why);
     if (!dec)
-        throw std::bad_alloc();
-    int ret = avcodec_parameters_to_context(dec.get(), st->codecpar);
-    if (ret < 0)
-        FailAV(QStringLiteral("Cannot set up the %1 decoder").arg(QString::fromUtf8(codec->name)), ret);
-    dec->pkt_timebase = st->time_base;
-    dec->thread_count = 0;
-    dec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-    ret = avcodec_open2(dec.get(), codec, nullptr);
-    if (ret < 0)
-        FailAV(QStringLiteral("Cannot open the %1 decoder").arg(QString::fromUtf8(codec->name)), ret);
+        Fail(why);
     return dec;
 }
 
@@ -814,10 +804,7 @@ void Job::encode(Lane &lane, AVFrame *frame)
         FailAV(QStringLiteral("Encoding with %1 failed").arg(QString::fromUtf8(enc->codec->name)), ret);
     if (frame && lane.type == AVMEDIA_TYPE_VIDEO)
         ++lane.framesOut;
-    AVPacket *pkt = av_packet_alloc();
-    if (!pkt)
-        throw std::bad_alloc();
-    PacketPtr owned(pkt);
+    AVPacket *pkt = m_encoded.get();
     while ((ret = avcodec_receive_packet(enc, pkt)) >= 0) {
         pkt->stream_index = lane.out->index;
         av_packet_rescale_ts(pkt, enc->time_base, lane.out->time_base);
