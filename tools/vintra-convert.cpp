@@ -117,7 +117,6 @@ int main(int argc, char **argv)
     InstallDataFiles(platform::DataFolder());
     CreateGlobalObject();
     TFFmpegVCL engine;
-    engine.SetOnTerminate(nullptr);
     if (!args.infoFile.isEmpty()) {
         PrintInfo(args.infoFile, engine);
         return 0;
