@@ -246,8 +246,11 @@ void TFFPlayer::Seek(int flags, bool wait, int64_t position)
     m_ended = false;
     m_session->seek(position, flags);
     if (wait) {
-        PlayerSession *session = m_session.get();
-        WhilePumping([session] { session->waitForSeek(5000); });
+        // Waits in short steps on this thread, with its events flowing.
+        QElapsedTimer waited;
+        waited.start();
+        while (!m_session->waitForSeek(5) && waited.elapsed() < 5000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         m_lastPosition = -1;
         CheckPosition();
     }

@@ -50,9 +50,12 @@ bool EngineHarness::runToEnd(int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
-    // The run's end arrives on the engine thread: let queued progress reach us too.
+    // The run's end arrives on the engine thread: let queued progress reach us too, and the
+    // coordinating thread finish.
     wait(20);
-    return !engine.Working() || (wait(200), !engine.Working());
+    for (int i = 0; i < 100 && engine.Working(); ++i)
+        wait(10);
+    return !engine.Working();
 }
 
 void EngineHarness::wait(int ms)

@@ -81,13 +81,3 @@ void GlobalEnv::TearDown()
     FreeGlobalObject();
     TestEnv::TearDown();
 }
-
-QString GlobalEnv::settingsFile() const
-{
-    return GlobalObject->SettingsFile();
-}
-
-QString GlobalEnv::formatFile() const
-{
-    return GlobalObject->FormatFile();
-}

@@ -42,6 +42,4 @@ class GlobalEnv : public TestEnv
 protected:
     void SetUp() override;
     void TearDown() override;
-    QString settingsFile() const;
-    QString formatFile() const;
 };
